@@ -1,0 +1,1 @@
+# benchmark targets: sweep

@@ -1,0 +1,1 @@
+# fuzz targets of monitor/

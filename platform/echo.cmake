@@ -1,0 +1,1 @@
+# sources of the echo facility: target_sources(platform PRIVATE ...)

@@ -1,0 +1,1 @@
+# sources of the profile facility: target_sources(platform PRIVATE ...)

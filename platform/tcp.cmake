@@ -1,0 +1,1 @@
+# sources of the tcp facility: target_sources(platform PRIVATE ...)

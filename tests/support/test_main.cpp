@@ -1,0 +1,12 @@
+// Runs every test inside a QApplication. QT_QPA_PLATFORM is offscreen under
+// ctest; the program's own window tests under Xvfb set it to xcb.
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,5 +1,9 @@
 #pragma once
 // Continuous monitoring: a sweep on every tick of 时钟1, and the one-shot mail.
+//
+// Errors: nothing here fails or throws. A mail that does not go out (the
+// sender returns anything but 1) stays pending and is tried again after the
+// sweep of every later tick; the sender reports its own failures.
 
 #include "platform/controls.h"
 
@@ -12,6 +16,8 @@ public:
     using Sweep = std::function<void()>;
     using SendMail = std::function<int(const platform::Text& body)>; // 1 when sent
 
+    static constexpr int kPeriodMs = 3000;
+
     Monitoring(platform::Controls& controls, Sweep hostSweep, SendMail sendMonitorMail);
 
     void start(); // 按钮3 "循环监控"
@@ -20,6 +26,9 @@ public:
 
     int monitoringActive() const { return m_monitoringActive; }
     int mailPending() const { return m_mailPending; }
+
+    // The mail for the fault list as it stands.
+    static platform::Text AlertBody(const platform::Text& faultList);
 
 private:
     platform::Controls& m_controls;

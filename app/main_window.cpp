@@ -122,6 +122,11 @@ MainWindow::MainWindow()
     setWindowTitle(QString());
     setWindowIcon(programIcon());
     setFixedSize(kClientWidth, kClientHeight);
+    // Group boxes as the platform draws them: the frame line runs through the
+    // middle of the centred caption, so that the controls inside start below it.
+    setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 7px; }"
+                                 "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top center;"
+                                 " padding: 0px 2px; top: -1px; }"));
 
     分组框1 = groupBox(this, "分组框1", "地址列表", {16, 24, 144, 328});
     编辑框1 = multiLineBox(分组框1, "编辑框1", {11, 24, 120, 296});

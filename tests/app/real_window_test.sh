@@ -32,7 +32,7 @@ if command -v openbox >/dev/null; then openbox >/dev/null 2>&1 & wm=$!; sleep 0.
 export HW_WORK="$work" HW_SHOTS="$shots" HW_HERE="$here"
 dbus-run-session -- bash -c '
   set -uo pipefail
-  fail() { echo "FAIL: $*" >&2; exit 1; }
+  fail() { echo "FAIL: $*" >&2; echo "--- program output:" >&2; cat "$HW_WORK/out.log" >&2; exit 1; }
   /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
   sleep 0.5
   cd /

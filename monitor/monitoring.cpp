@@ -22,7 +22,9 @@ void Monitoring::start() {
 }
 
 // The timer goes on: the tick that comes next still sweeps, and does not re-arm.
-void Monitoring::stop() { m_monitoringActive = 0; }
+void Monitoring::stop() {
+    m_monitoringActive = 0;
+}
 
 void Monitoring::tick() {
     if (m_controls.选择框1->checked() == 1)

@@ -46,7 +46,9 @@ struct Rig {
 
     monitor::Monitoring mon{w.controls, [this] { sweep(); }, [this](const Text& b) { return send(b); }};
 
-    Rig() { w.timer.onTick = [this] { mon.tick(); }; }
+    Rig() {
+        w.timer.onTick = [this] { mon.tick(); };
+    }
 
     void sweep() {
         sweeps.push_back({clock.now, w.timer.period()});
@@ -267,10 +269,12 @@ TEST(MonitoringMail, ASingleCheckBetweenTicksTouchesNeitherTheFlagsNorTheTimer) 
     FakeWindow w{clock};
     monitor::Sweeper sweeper(w.controls);
     std::vector<Text> mails;
-    monitor::Monitoring mon(w.controls, [&] { sweeper.HostSweep(); }, [&](const Text& b) {
-        mails.push_back(b);
-        return 1;
-    });
+    monitor::Monitoring mon(
+        w.controls, [&] { sweeper.HostSweep(); },
+        [&](const Text& b) {
+            mails.push_back(b);
+            return 1;
+        });
     w.timer.onTick = [&] { mon.tick(); };
 
     mon.start();

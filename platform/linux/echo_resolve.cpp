@@ -13,7 +13,9 @@
 namespace platform::echo {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
 
 QByteArray trimmed(const Text& host) {
     qsizetype begin = 0, end = host.size();

@@ -1,1 +1,2 @@
-# sources of the profile facility: target_sources(platform PRIVATE ...)
+# The profile facility: the format in profile.cpp, the files on disk per system.
+target_sources(platform PRIVATE profile.h profile.cpp linux/profile_file.cpp)

@@ -3,7 +3,9 @@
 namespace platform {
 namespace {
 
-bool isBlank(char c) { return c >= 1 && c <= 32; }
+bool isBlank(char c) {
+    return c >= 1 && c <= 32;
+}
 
 // GBK: a lead byte 0x81-0xFE and a trail byte 0x40-0xFE (not 0x7F) make one
 // character; its trail byte may look like '[', ']' or an ASCII letter.
@@ -24,7 +26,9 @@ QByteArrayView trimmed(QByteArrayView s) {
     return s;
 }
 
-char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+char asciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
 
 bool namesEqual(QByteArrayView a, QByteArrayView b) {
     if (a.size() != b.size())
@@ -48,7 +52,7 @@ enum class Kind { Blank, Comment, Section, Key, Bare };
 struct Parsed {
     Kind kind = Kind::Blank;
     QByteArrayView name;
-    QByteArrayView value; // Key only
+    QByteArrayView value;  // Key only
     qsizetype equals = -1; // index of '=' in the line, Key only
 };
 
@@ -106,7 +110,9 @@ Parsed parse(const QByteArray& line) {
 }
 
 // Requested names lose their blanks as the names in the file do.
-QByteArrayView requested(const Text& name) { return trimmed(QByteArrayView(name)); }
+QByteArrayView requested(const Text& name) {
+    return trimmed(QByteArrayView(name));
+}
 
 } // namespace
 
@@ -115,12 +121,16 @@ ProfileText::ProfileText(const QByteArray& bytes) {
     while (start < bytes.size()) {
         const qsizetype nl = bytes.indexOf('\n', start);
         if (nl < 0) {
-            m_lines.append({bytes.sliced(start), QByteArray()});
+            // A last line cut after its CR ends as the CRLF lines do.
+            const bool cr = bytes.endsWith('\r');
+            m_lines.append({bytes.sliced(start, bytes.size() - start - (cr ? 1 : 0)),
+                            cr ? QByteArrayLiteral("\r") : QByteArray()});
             break;
         }
         const bool crlf = nl > start && bytes[nl - 1] == '\r';
         const qsizetype textEnd = crlf ? nl - 1 : nl;
-        m_lines.append({bytes.sliced(start, textEnd - start), crlf ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n")});
+        m_lines.append(
+            {bytes.sliced(start, textEnd - start), crlf ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n")});
         start = nl + 1;
     }
 }
@@ -215,15 +225,19 @@ Text ProfileText::protectedValue(const Text& value) {
 }
 
 QByteArray ProfileText::newLineEnd() const {
-    if (!m_lines.isEmpty() && !m_lines.front().end.isEmpty())
+    if (!m_lines.isEmpty() && m_lines.front().end.endsWith('\n'))
         return m_lines.front().end;
     return QByteArrayLiteral("\r\n");
 }
 
 void ProfileText::insertLine(qsizetype at, const QByteArray& text) {
     const QByteArray end = newLineEnd();
-    if (at == m_lines.size() && !m_lines.isEmpty() && m_lines.back().end.isEmpty())
-        m_lines.back().end = end;
+    if (at == m_lines.size() && !m_lines.isEmpty() && m_lines.back().end != end) {
+        if (m_lines.back().end.isEmpty())
+            m_lines.back().end = end;
+        else if (m_lines.back().end == "\r")
+            m_lines.back().end = QByteArrayLiteral("\r\n");
+    }
     m_lines.insert(at, {text, end});
 }
 

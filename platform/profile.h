@@ -78,7 +78,7 @@ public:
 private:
     struct Line {
         QByteArray text; // without its line end
-        QByteArray end;  // "\r\n", "\n" or "" (the last line)
+        QByteArray end;  // "\r\n", "\n"; the last line "\r" or ""
     };
     qsizetype findSection(const Text& name) const;
     qsizetype sectionEnd(qsizetype header) const;

@@ -18,16 +18,18 @@ struct Row {
 
 // The order of every load and every save.
 constexpr Row kRows[] = {
-    {"IP", "IP", &platform::Controls::编辑框1},
-    {"mail", "server", &platform::Controls::编辑框2},
-    {"mail", "send", &platform::Controls::编辑框3},
-    {"mail", "password", &platform::Controls::编辑框4},
+    {"IP", "IP", &platform::Controls::编辑框1},     {"mail", "server", &platform::Controls::编辑框2},
+    {"mail", "send", &platform::Controls::编辑框3}, {"mail", "password", &platform::Controls::编辑框4},
     {"mail", "rec", &platform::Controls::编辑框5},
 };
 
-QString settingsPath(const QString& programDirectory) { return programDirectory + QStringLiteral("/set.ini"); }
+QString settingsPath(const QString& programDirectory) {
+    return programDirectory + QStringLiteral("/set.ini");
+}
 
-bool isAddressList(const Row& row) { return row.box == &platform::Controls::编辑框1; }
+bool isAddressList(const Row& row) {
+    return row.box == &platform::Controls::编辑框1;
+}
 
 int hexDigit(char c) {
     if (c >= '0' && c <= '9')
@@ -107,7 +109,8 @@ void saveSettings(platform::Controls& controls, const QString& programDirectory)
     for (const Row& row : kRows) {
         const Text text = (controls.*row.box)->text();
         if (isAddressList(row))
-            entries.append({Text(row.section), Text(row.key), encodeAddressList(text), platform::ValueLines::WithBareLines});
+            entries.append(
+                {Text(row.section), Text(row.key), encodeAddressList(text), platform::ValueLines::WithBareLines});
         else
             entries.append({Text(row.section), Text(row.key), text, platform::ValueLines::KeyLine});
     }

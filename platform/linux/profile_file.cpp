@@ -21,7 +21,9 @@ QString systemText(int error) {
     return QString::fromLocal8Bit(strerror_r(error, buf, sizeof buf));
 }
 
-QString utf8(const char8_t* text) { return QString::fromUtf8(reinterpret_cast<const char*>(text)); }
+QString utf8(const char8_t* text) {
+    return QString::fromUtf8(reinterpret_cast<const char*>(text));
+}
 
 QString failure(const char8_t* what, const QByteArray& path, int error) {
     return utf8(what).arg(QFile::decodeName(path), systemText(error));

@@ -21,7 +21,9 @@ class Folder {
 public:
     QString path() const { return m_dir.path(); }
     QString ini() const { return m_dir.filePath(QStringLiteral("set.ini")); }
-    QStringList entries() const { return QDir(path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); }
+    QStringList entries() const {
+        return QDir(path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
 
 private:
     QTemporaryDir m_dir;
@@ -55,12 +57,18 @@ TEST(LoadSettings, FilesAndTheBoxesTheyFill) {
     const Text empty;
     const LoadCase cases[] = {
         {"no file", false, {}, {empty, empty, empty, empty, empty}},
-        {"no mail section", true, "[IP]\r\nIP=10.0.0.1%0D%0A10.0.0.2\r\n", {"10.0.0.1\r\n10.0.0.2", empty, empty, empty, empty}},
+        {"no mail section",
+         true,
+         "[IP]\r\nIP=10.0.0.1%0D%0A10.0.0.2\r\n",
+         {"10.0.0.1\r\n10.0.0.2", empty, empty, empty, empty}},
         {"a missing key",
          true,
          "[IP]\nIP=h\n[mail]\nserver=smtp.example\nsend=me@example\nrec=you@example\n",
          {"h", "smtp.example", "me@example", empty, "you@example"}},
-        {"upper-case names", true, "[ip]\nIp=h\n[MAIL]\nSERVER=s\nSend=a\nPASSWORD=p\nREC=r\n", {"h", "s", "a", "p", "r"}},
+        {"upper-case names",
+         true,
+         "[ip]\nIp=h\n[MAIL]\nSERVER=s\nSend=a\nPASSWORD=p\nREC=r\n",
+         {"h", "s", "a", "p", "r"}},
         {"blanks around names, '=' and values",
          true,
          "  [ IP ]  \n\t IP \t=\t h1 \t\n[mail]\n  server =  smtp.example  \n send= a \npassword =\n rec = r r \n",
@@ -71,7 +79,8 @@ TEST(LoadSettings, FilesAndTheBoxesTheyFill) {
          {"h", "s", "a", "p", "r"}},
         {"comments",
          true,
-         "; set.ini\r\n[IP]\r\n;IP=commented\r\nIP=h\r\n[mail]\r\n  ; server=commented\r\nserver=s\r\n;[other]\r\nsend=a\r\n",
+         "; set.ini\r\n[IP]\r\n;IP=commented\r\nIP=h\r\n[mail]\r\n  ; "
+         "server=commented\r\nserver=s\r\n;[other]\r\nsend=a\r\n",
          {"h", "s", "a", empty, empty}},
         {"quoted values",
          true,
@@ -173,9 +182,8 @@ TEST(SaveSettings, KeepsEveryOtherLineAsItWas) {
 
 TEST(SaveSettings, ValuesComeBackByteForByte) {
     const Text values[] = {
-        " lead",   "trail ", " both ",   "\tpass\t", "\"quoted\"", "\"",    "\"\"",        "  \"a\"  ",
-        "a=b=c",   ";no",    "[x]",      "%0D%0A",   "50%",        "\\",    "\x81\xFF\x80", "\xB0\x5C",
-        gbk(u8"密码 口令"),
+        " lead", "trail ", " both ", "\tpass\t", "\"quoted\"", "\"",           "\"\"",     "  \"a\"  ",        "a=b=c",
+        ";no",   "[x]",    "%0D%0A", "50%",      "\\",         "\x81\xFF\x80", "\xB0\x5C", gbk(u8"密码 口令"),
     };
     for (const Text& v : values) {
         SCOPED_TRACE(v.toStdString());
@@ -187,9 +195,29 @@ TEST(SaveSettings, ValuesComeBackByteForByte) {
 
 TEST(SaveSettings, AddressListsRoundTrip) {
     const Text lines[] = {
-        "",       " ",   "10.0.0.1", "  10.0.0.2  ", "host-a.example", "[x]",       "[IP]",     "k=v",
-        "IP=1",   ";",   "; c",      "\"quoted\"",   "%",              "%0D%0A",    "%25",      "\t",
-        "\\",     "\x81", "\xFF\x80", "\xB0\x5C",     "\xB0",           gbk(u8"主机一"), "rec=x",
+        "",
+        " ",
+        "10.0.0.1",
+        "  10.0.0.2  ",
+        "host-a.example",
+        "[x]",
+        "[IP]",
+        "k=v",
+        "IP=1",
+        ";",
+        "; c",
+        "\"quoted\"",
+        "%",
+        "%0D%0A",
+        "%25",
+        "\t",
+        "\\",
+        "\x81",
+        "\xFF\x80",
+        "\xB0\x5C",
+        "\xB0",
+        gbk(u8"主机一"),
+        "rec=x",
     };
     const Text breaks[] = {"\r\n", "\r\n", "\r\n", "\n", "\r"};
     std::mt19937 random(6);

@@ -81,17 +81,19 @@ private:
     QByteArray m_at;
 };
 
-#define MOUNT_OR_SKIP(tmpfs, at, options)                                                                            \
-    do {                                                                                                             \
-        const QString why = (tmpfs).mount((at), (options));                                                          \
-        if (!why.isEmpty()) {                                                                                        \
-            if (!qEnvironmentVariableIsEmpty("CI"))                                                                  \
-                FAIL() << "cannot mount a tmpfs (" << why.toStdString() << "); CI must run this test";               \
-            GTEST_SKIP() << "cannot mount a tmpfs (" << why.toStdString() << "); run as root with mount namespaces"; \
-        }                                                                                                            \
+#define MOUNT_OR_SKIP(tmpfs, at, options)                                                                              \
+    do {                                                                                                               \
+        const QString why = (tmpfs).mount((at), (options));                                                            \
+        if (!why.isEmpty()) {                                                                                          \
+            if (!qEnvironmentVariableIsEmpty("CI"))                                                                    \
+                FAIL() << "cannot mount a tmpfs (" << why.toStdString() << "); CI must run this test";                 \
+            GTEST_SKIP() << "cannot mount a tmpfs (" << why.toStdString() << "); run as root with mount namespaces";   \
+        }                                                                                                              \
     } while (0)
 
-QString typedList() { return QStringLiteral("10.0.0.1\n\n  主机 a  \n[x]\nk=v\n;\n"); }
+QString typedList() {
+    return QStringLiteral("10.0.0.1\n\n  主机 a  \n[x]\nk=v\n;\n");
+}
 
 } // namespace
 

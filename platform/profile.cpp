@@ -1,5 +1,7 @@
 #include "platform/profile.h"
 
+#include <utility>
+
 namespace platform {
 namespace {
 
@@ -265,9 +267,19 @@ bool ProfileText::setValue(const Text& section, const Text& key, const Text& val
         return true;
     }
     if (which == ValueLines::WithBareLines) {
+        // In one pass: a legacy list can be tens of thousands of lines.
         const QList<qsizetype> bare = bareLinesBelow(line);
-        for (auto it = bare.crbegin(); it != bare.crend(); ++it)
-            m_lines.removeAt(*it);
+        qsizetype next = 0, to = 0;
+        for (qsizetype from = 0; from < m_lines.size(); ++from) {
+            if (next < bare.size() && bare[next] == from) {
+                ++next;
+                continue;
+            }
+            if (to != from)
+                m_lines[to] = std::move(m_lines[from]);
+            ++to;
+        }
+        m_lines.resize(to);
     }
     Line& l = m_lines[line];
     const Parsed p = parse(l.text);

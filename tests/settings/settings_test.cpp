@@ -126,6 +126,8 @@ TEST(LoadSettings, MegabyteListsLoadWhole) {
     Folder legacy;
     ASSERT_TRUE(writeFile(legacy.ini(), "[IP]\r\nIP=" + list + "\r\n[mail]\r\nserver=s\r\n"));
     EXPECT_EQ(load(legacy), (QList<Text>{list, "s", {}, {}, {}}));
+    EXPECT_EQ(saveAndLoad(legacy, {list, "s"}), (QList<Text>{list, "s", {}, {}, {}}));
+    EXPECT_LT(readFile(legacy.ini()).count('\n'), 10) << "the raw list stayed beside the one-line form";
 
     Folder written;
     EXPECT_EQ(saveAndLoad(written, {list, "s"}), (QList<Text>{list, "s", {}, {}, {}}));

@@ -30,7 +30,7 @@ namespace platform::echo {
 namespace {
 
 constexpr size_t kSeqSpace = 65536;  // requests one identifier can tell apart
-constexpr unsigned kBatch = 64;      // messages per sendmmsg/recvmmsg
+constexpr unsigned kBatch = 256;     // messages per sendmmsg/recvmmsg
 constexpr int kIcmpFilter = 1;       // ICMP_FILTER of <linux/icmp.h>, at SOL_RAW
 constexpr int kReplyTruesize = 1280; // receive-buffer charge of one small reply, with room to spare
 constexpr int kMaxRcvbuf = 256 << 20;
@@ -209,7 +209,7 @@ private:
         while (m_next < m_order.size()) {
             const int64_t now = nowNs(CLOCK_MONOTONIC);
             if (!paceAllows(now - start)) {
-                drain();
+                drain(false);
                 waitForInput(1);
                 continue;
             }
@@ -222,23 +222,22 @@ private:
                     blockedSince = now;
                 else if (now - blockedSince > m_timeoutNs)
                     m_state[m_next++] = Failed;
-                drain();
+                drain(false);
                 waitForInput(1);
                 continue;
             }
-            drain();
+            drain(false);
             expire(nowNs(CLOCK_MONOTONIC));
         }
         for (;;) {
-            drain();
+            drain(true);
             const int64_t now = nowNs(CLOCK_MONOTONIC);
             expire(now);
             if (m_expired >= m_next)
                 break;
-            const int64_t left = m_sentMono[m_expired] + m_timeoutNs - now;
-            waitForInput(int((left + 999999) / 1000000));
+            waitUntil(m_sentMono[m_expired] + m_timeoutNs - now);
         }
-        drain(); // a reply stamped in time may still sit in the queue
+        drain(true); // a reply stamped in time may still sit in the queue
     }
 
     // Where the receive buffer is small, a burst of late replies must not
@@ -295,20 +294,26 @@ private:
             ++m_expired;
     }
 
-    void waitForInput(int timeoutMs) {
+    void waitForInput(int timeoutMs) { waitUntil(int64_t(timeoutMs) * 1000000); }
+
+    void waitUntil(int64_t leftNs) {
         pollfd fds[8];
         const size_t n = std::min<size_t>(m_fds.size(), 8);
         for (size_t i = 0; i < n; ++i)
             fds[i] = {m_fds[i].get(), POLLIN, 0};
-        poll(fds, nfds_t(n), std::max(timeoutMs, 0));
+        leftNs = std::max<int64_t>(leftNs, 0);
+        const timespec timeout{time_t(leftNs / kNs), long(leftNs % kNs)};
+        ppoll(fds, nfds_t(n), &timeout, nullptr);
     }
 
-    void drain() {
+    // The error queue is read when a receive reports a pending error (the
+    // kernel sets one with every queued ICMP error), and while waiting.
+    void drain(bool errorsToo) {
         for (size_t c = 0; c < m_fds.size(); ++c)
-            drainSocket(m_raw ? 0 : c, m_fds[c].get());
+            drainSocket(m_raw ? 0 : c, m_fds[c].get(), errorsToo);
     }
 
-    void drainSocket(size_t channel, int fd) {
+    void drainSocket(size_t channel, int fd, bool errorsToo) {
         for (unsigned k = 0; k < kBatch; ++k) {
             m_recvIov[k] = {m_recvData[k], sizeof(m_recvData[k])};
             m_recvMsgs[k] = mmsghdr{};
@@ -340,7 +345,8 @@ private:
             if (unsigned(r) < kBatch)
                 break;
         }
-        drainErrors(channel, fd);
+        if (errorsToo)
+            drainErrors(channel, fd);
     }
 
     static int64_t receiveTime(msghdr& m) {
@@ -467,7 +473,7 @@ public:
 
 EchoResult echoAll(const std::vector<std::optional<Address>>& targets, int timeoutMs) {
     try {
-        return EchoRun(targets, timeoutMs).run();
+        return std::make_unique<EchoRun>(targets, timeoutMs)->run();
     } catch (...) { // out of memory for a huge list
         EchoResult none;
         none.answered.assign(targets.size(), 0);

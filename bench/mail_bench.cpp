@@ -25,7 +25,9 @@ platform::Text alertBody() {
     return platform::codepage::fromUnicode(text);
 }
 
-double msSince(const QElapsedTimer& clock) { return double(clock.nsecsElapsed()) / 1e6; }
+double msSince(const QElapsedTimer& clock) {
+    return double(clock.nsecsElapsed()) / 1e6;
+}
 
 int sendMails(int count) {
     FakeWindow window;
@@ -72,15 +74,18 @@ int sendMails(int count) {
 // The replies of a mail with AUTH LOGIN, in order; the server answers the
 // first `answered` of them and then reads on in silence.
 const char* const kReplies[] = {
-    "220 ready\r\n",      "250-mx\r\n250 AUTH LOGIN\r\n", "334 VXNlcm5hbWU6\r\n", "334 UGFzc3dvcmQ6\r\n",
-    "235 ok\r\n",         "250 sender ok\r\n",            "250 rcpt ok\r\n",      "354 go on\r\n",
+    "220 ready\r\n",        "250-mx\r\n250 AUTH LOGIN\r\n",
+    "334 VXNlcm5hbWU6\r\n", "334 UGFzc3dvcmQ6\r\n",
+    "235 ok\r\n",           "250 sender ok\r\n",
+    "250 rcpt ok\r\n",      "354 go on\r\n",
     "250 queued\r\n",
 };
-const char* const kSilentAt[] = {"greeting", "EHLO", "AUTH LOGIN", "account", "password",
-                                 "MAIL FROM", "RCPT TO", "DATA", "end of message"};
+const char* const kSilentAt[] = {"greeting",  "EHLO",    "AUTH LOGIN", "account",       "password",
+                                 "MAIL FROM", "RCPT TO", "DATA",       "end of message"};
 
 int silentServers() {
-    std::printf("| server falls silent at | SendMonitorMail blocks | closing QUIT blocks | result |\n|---|---|---|---|\n");
+    std::printf(
+        "| server falls silent at | SendMonitorMail blocks | closing QUIT blocks | result |\n|---|---|---|---|\n");
     double worst = 0;
     for (int answered = 0; answered < 9; ++answered) {
         Script script;

@@ -71,7 +71,9 @@ platform::Text formatDate(const platform::LocalTime& t) {
     return platform::Text(buffer);
 }
 
-platform::Text bodyCharset(QByteArrayView body) { return isAscii(body) ? "us-ascii" : "gb2312"; }
+platform::Text bodyCharset(QByteArrayView body) {
+    return isAscii(body) ? "us-ascii" : "gb2312";
+}
 
 platform::Text encodeBody(QByteArrayView body) {
     const QByteArray encoded = body.toByteArray().toBase64();

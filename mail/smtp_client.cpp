@@ -10,7 +10,9 @@ namespace {
 
 using platform::Text;
 
-bool sameWord(QByteArrayView a, const char* b) { return a.compare(QByteArrayView(b), Qt::CaseInsensitive) == 0; }
+bool sameWord(QByteArrayView a, const char* b) {
+    return a.compare(QByteArrayView(b), Qt::CaseInsensitive) == 0;
+}
 
 struct Capabilities {
     bool login = false;
@@ -72,9 +74,13 @@ SmtpClient::SmtpClient() : SmtpClient(platform::localTime, platform::localHostNa
 
 SmtpClient::SmtpClient(Clock clock, HostName hostName) : m_clock(std::move(clock)), m_hostName(std::move(hostName)) {}
 
-SmtpClient::~SmtpClient() { close(); }
+SmtpClient::~SmtpClient() {
+    close();
+}
 
-bool SmtpClient::sendText(QByteArrayView data) { return m_socket.sendAll(data); }
+bool SmtpClient::sendText(QByteArrayView data) {
+    return m_socket.sendAll(data);
+}
 
 SmtpClient::Wait SmtpClient::readReply(Reply& reply) {
     for (;;) {
@@ -121,7 +127,8 @@ bool SmtpClient::login(const Reply& ehlo, const Text& account, const Text& passw
     if (caps.login) {
         steps = {"AUTH LOGIN\r\n", account.toBase64() + "\r\n", password.toBase64() + "\r\n"};
     } else if (caps.plain) {
-        steps = {"AUTH PLAIN\r\n", (QByteArray(1, '\0') + account + QByteArray(1, '\0') + password).toBase64() + "\r\n"};
+        steps = {"AUTH PLAIN\r\n",
+                 (QByteArray(1, '\0') + account + QByteArray(1, '\0') + password).toBase64() + "\r\n"};
     } else {
         return true; // nothing offered that we speak: the session stays open without a login
     }
@@ -167,7 +174,9 @@ int SmtpClient::MailConnect(const Text& server, quint16 port, const Text& accoun
     return 0;
 }
 
-MailResult SmtpClient::failure(MailError error) const { return MailResult{error, 0, fixedText(error)}; }
+MailResult SmtpClient::failure(MailError error) const {
+    return MailResult{error, 0, fixedText(error)};
+}
 
 MailResult SmtpClient::MailSend(const Text& subject, const Text& body, const Text& to, const Text& cc, const Text& bcc,
                                 const Text& from, const Text& replyTo) {

@@ -21,15 +21,15 @@ namespace mail {
 
 enum class MailError {
     None,
-    BadRecipient,   // "目的邮件地址格式错误!"
-    BadSender,      // "发信人邮件地址格式错误!"
-    BadReplyTo,     // "回复邮件地址格式错误!"
-    NotConnected,   // "未连接到SMTP服务器!"
-    NoRecipient,    // "未指定发送地址!"
-    SendFailed,     // "发送数据失败!"
-    Timeout,        // "接收数据超时!"
-    ReceiveFailed,  // "接收数据失败!": the stream ended or was not SMTP
-    Refused,        // the server's reply text; replyCode holds its code
+    BadRecipient,  // "目的邮件地址格式错误!"
+    BadSender,     // "发信人邮件地址格式错误!"
+    BadReplyTo,    // "回复邮件地址格式错误!"
+    NotConnected,  // "未连接到SMTP服务器!"
+    NoRecipient,   // "未指定发送地址!"
+    SendFailed,    // "发送数据失败!"
+    Timeout,       // "接收数据超时!"
+    ReceiveFailed, // "接收数据失败!": the stream ended or was not SMTP
+    Refused,       // the server's reply text; replyCode holds its code
 };
 
 struct MailResult {
@@ -55,8 +55,8 @@ public:
                     const platform::Text& password, int timeoutMs);
     // cc, bcc and replyTo may be empty; an empty replyTo means from.
     MailResult MailSend(const platform::Text& subject, const platform::Text& body, const platform::Text& to,
-                        const platform::Text& cc = {}, const platform::Text& bcc = {},
-                        const platform::Text& from = {}, const platform::Text& replyTo = {});
+                        const platform::Text& cc = {}, const platform::Text& bcc = {}, const platform::Text& from = {},
+                        const platform::Text& replyTo = {});
 
     bool connected() const { return m_socket.isOpen(); }
     void close(); // QUIT, its reply awaited, then the connection closed

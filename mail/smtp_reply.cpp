@@ -4,7 +4,9 @@ namespace mail {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 platform::Text cleaned(QByteArrayView text) {
     platform::Text out = text.toByteArray();

@@ -13,9 +13,9 @@
 namespace mail {
 
 struct Reply {
-    int code = 0;        // the three-digit code of the last line
-    platform::Text text;          // the last line after its code, trimmed, control bytes blanked
-    QList<platform::Text> lines;  // every line after its code and one separator, as received
+    int code = 0;                // the three-digit code of the last line
+    platform::Text text;         // the last line after its code, trimmed, control bytes blanked
+    QList<platform::Text> lines; // every line after its code and one separator, as received
 };
 
 enum class ReplyParse { Complete, Incomplete, Malformed };

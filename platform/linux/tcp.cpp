@@ -57,11 +57,15 @@ int waitFor(int fd, short events, Clock::time_point deadline) {
     }
 }
 
-Clock::time_point deadlineAfter(int ms) { return Clock::now() + std::chrono::milliseconds(ms > 0 ? ms : 0); }
+Clock::time_point deadlineAfter(int ms) {
+    return Clock::now() + std::chrono::milliseconds(ms > 0 ? ms : 0);
+}
 
 } // namespace
 
-TcpSocket::~TcpSocket() { close(); }
+TcpSocket::~TcpSocket() {
+    close();
+}
 
 void TcpSocket::close() {
     if (m_fd >= 0)

@@ -20,7 +20,9 @@ using platform::codepage::gbk;
 
 namespace {
 
-QString u(const char8_t* text) { return QString::fromUtf8(reinterpret_cast<const char*>(text)); }
+QString u(const char8_t* text) {
+    return QString::fromUtf8(reinterpret_cast<const char*>(text));
+}
 
 class RealServer : public ::testing::Test {
 protected:
@@ -85,8 +87,8 @@ TEST_F(RealServer, TestMailWithLoginToSeveralRecipients) {
     const QJsonObject m = message(0);
     ASSERT_FALSE(m.isEmpty());
     EXPECT_EQ(m[u"mail_from"].toString(), QStringLiteral("me@x.cn"));
-    EXPECT_EQ(strings(m[u"rcpt_tos"]), (QStringList{QStringLiteral("a@x.cn"), QStringLiteral("b@x.cn"),
-                                                    QStringLiteral("c@x.cn")}));
+    EXPECT_EQ(strings(m[u"rcpt_tos"]),
+              (QStringList{QStringLiteral("a@x.cn"), QStringLiteral("b@x.cn"), QStringLiteral("c@x.cn")}));
     const QJsonArray logins = m[u"logins"].toArray();
     ASSERT_EQ(logins.size(), 1);
     EXPECT_EQ(logins[0].toObject()[u"mechanism"].toString(), QStringLiteral("LOGIN"));

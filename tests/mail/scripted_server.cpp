@@ -60,7 +60,9 @@ void ScriptedServer::finish() {
         m_thread.join();
 }
 
-QByteArray ScriptedServer::received(int connection) const { return m_records.at(size_t(connection)); }
+QByteArray ScriptedServer::received(int connection) const {
+    return m_records.at(size_t(connection));
+}
 
 void ScriptedServer::run() {
     const auto end = Clock::now() + kLifetime;

@@ -18,11 +18,21 @@ struct Action {
 
 // Expect waits for one command line, or, after a "354" was sent, for the whole
 // message up to its terminating ".".
-inline Action send(const QByteArray& b) { return {Action::Send, b, 0}; }
-inline Action expect() { return {Action::Expect, {}, 0}; }
-inline Action trickle(const QByteArray& b, int ms) { return {Action::Trickle, b, ms}; }
-inline Action pause(int ms) { return {Action::Pause, {}, ms}; }
-inline Action hangUp() { return {Action::Close, {}, 0}; }
+inline Action send(const QByteArray& b) {
+    return {Action::Send, b, 0};
+}
+inline Action expect() {
+    return {Action::Expect, {}, 0};
+}
+inline Action trickle(const QByteArray& b, int ms) {
+    return {Action::Trickle, b, ms};
+}
+inline Action pause(int ms) {
+    return {Action::Pause, {}, ms};
+}
+inline Action hangUp() {
+    return {Action::Close, {}, 0};
+}
 
 using Script = std::vector<Action>;
 

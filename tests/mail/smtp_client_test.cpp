@@ -20,11 +20,13 @@ constexpr int kTimeoutMs = 300;
 const Text kServer = "127.0.0.1";
 
 std::unique_ptr<mail::SmtpClient> makeClient() {
-    return std::make_unique<mail::SmtpClient>(
-        [] { return platform::LocalTime{2026, 12, 11, 5, 9, 5, 7, 480}; }, [] { return Text("tester"); });
+    return std::make_unique<mail::SmtpClient>([] { return platform::LocalTime{2026, 12, 11, 5, 9, 5, 7, 480}; },
+                                              [] { return Text("tester"); });
 }
 
-Text b64(const Text& t) { return t.toBase64(); }
+Text b64(const Text& t) {
+    return t.toBase64();
+}
 
 // Greeting and HELO, for the sending tests that need an open session without a login.
 Script helloThen(Script rest) {
@@ -62,7 +64,7 @@ TEST_P(MailConnectTest, SendsExactlyAndDecides) {
 
 const Text kLoginSteps = "EHLO tester\r\nAUTH LOGIN\r\n" + b64("me@x.cn") + "\r\n" + b64("secret") + "\r\n";
 const Script kLoginReplies = {send("334 VXNlcm5hbWU6\r\n"), expect(), send("334 UGFzc3dvcmQ6\r\n"), expect(),
-                              send("235 ok\r\n"), expect(), send("221 bye\r\n")};
+                              send("235 ok\r\n"),           expect(), send("221 bye\r\n")};
 
 Script ehloThen(const Text& ehloReply, Script rest) {
     Script s = {send("220 ready\r\n"), expect(), send(ehloReply), expect()};
@@ -73,24 +75,27 @@ Script ehloThen(const Text& ehloReply, Script rest) {
 INSTANTIATE_TEST_SUITE_P(
     Branches, MailConnectTest,
     ::testing::Values(
-        ConnectCase{"GreetingRefused", "me@x.cn", "secret",
-                    {send("554 go away\r\n"), expect(), send("221 bye\r\n")}, 0, "QUIT\r\n"},
+        ConnectCase{"GreetingRefused",
+                    "me@x.cn",
+                    "secret",
+                    {send("554 go away\r\n"), expect(), send("221 bye\r\n")},
+                    0,
+                    "QUIT\r\n"},
         ConnectCase{"GreetingMalformed", "me@x.cn", "secret", {send("hello there\r\n"), expect()}, 0, "QUIT\r\n"},
         ConnectCase{"LoginPreferredOverPlain", "me@x.cn", "secret",
                     ehloThen("250-mx.test\r\n250-SIZE 1000\r\n250 AUTH PLAIN LOGIN\r\n", kLoginReplies), 1,
                     kLoginSteps + "QUIT\r\n"},
-        ConnectCase{"LoginCaseBlind", "me@x.cn", "secret", ehloThen("250-mx\r\n250 auth Login\r\n", kLoginReplies),
-                    1, kLoginSteps + "QUIT\r\n"},
+        ConnectCase{"LoginCaseBlind", "me@x.cn", "secret", ehloThen("250-mx\r\n250 auth Login\r\n", kLoginReplies), 1,
+                    kLoginSteps + "QUIT\r\n"},
         ConnectCase{"OldAuthEqualsLoginLine", "me@x.cn", "secret",
                     ehloThen("250-mx\r\n250-AUTH=LOGIN\r\n250 8BITMIME\r\n", kLoginReplies), 1,
                     kLoginSteps + "QUIT\r\n"},
-        ConnectCase{"BareCodeEndsReply", "me@x.cn", "secret", ehloThen("250-mx\r\n250-AUTH LOGIN\r\n250\r\n", kLoginReplies),
-                    1, kLoginSteps + "QUIT\r\n"},
+        ConnectCase{"BareCodeEndsReply", "me@x.cn", "secret",
+                    ehloThen("250-mx\r\n250-AUTH LOGIN\r\n250\r\n", kLoginReplies), 1, kLoginSteps + "QUIT\r\n"},
         ConnectCase{"Plain", "me@x.cn", "secret",
                     ehloThen("250-mx\r\n250 AUTH PLAIN CRAM-MD5\r\n",
                              {send("334 \r\n"), expect(), send("235 ok\r\n"), expect(), send("221 bye\r\n")}),
-                    1,
-                    "EHLO tester\r\nAUTH PLAIN\r\n" + b64(QByteArray("\0me@x.cn\0secret", 15)) + "\r\nQUIT\r\n"},
+                    1, "EHLO tester\r\nAUTH PLAIN\r\n" + b64(QByteArray("\0me@x.cn\0secret", 15)) + "\r\nQUIT\r\n"},
         ConnectCase{"NoAuthLineNoLogin", "me@x.cn", "secret",
                     ehloThen("250-mx\r\n250 8BITMIME\r\n", {send("221 bye\r\n")}), 1, "EHLO tester\r\nQUIT\r\n"},
         ConnectCase{"NoKnownMechanism", "me@x.cn", "secret",
@@ -102,23 +107,30 @@ INSTANTIATE_TEST_SUITE_P(
         ConnectCase{"HeloRefused", "me@x.cn", "secret",
                     ehloThen("502 no\r\n", {send("550 no\r\n"), expect(), send("221 bye\r\n")}), 0,
                     "EHLO tester\r\nHELO tester\r\nQUIT\r\n"},
-        ConnectCase{"EmptyPasswordHeloOnly", "me@x.cn", "",
-                    {send("220 ready\r\n"), expect(), send("250 hi\r\n"), expect(), send("221 bye\r\n")}, 1,
+        ConnectCase{"EmptyPasswordHeloOnly",
+                    "me@x.cn",
+                    "",
+                    {send("220 ready\r\n"), expect(), send("250 hi\r\n"), expect(), send("221 bye\r\n")},
+                    1,
                     "HELO tester\r\nQUIT\r\n"},
-        ConnectCase{"EmptyAccountHeloOnly", "", "secret",
-                    {send("220 ready\r\n"), expect(), send("250 hi\r\n"), expect(), send("221 bye\r\n")}, 1,
+        ConnectCase{"EmptyAccountHeloOnly",
+                    "",
+                    "secret",
+                    {send("220 ready\r\n"), expect(), send("250 hi\r\n"), expect(), send("221 bye\r\n")},
+                    1,
                     "HELO tester\r\nQUIT\r\n"},
         ConnectCase{"AuthLoginRefused", "me@x.cn", "secret",
                     ehloThen("250 AUTH LOGIN\r\n", {send("504 no\r\n"), expect(), send("221 bye\r\n")}), 0,
                     "EHLO tester\r\nAUTH LOGIN\r\nQUIT\r\n"},
         ConnectCase{"AccountRefused", "me@x.cn", "secret",
-                    ehloThen("250 AUTH LOGIN\r\n",
-                             {send("334 VXNlcm5hbWU6\r\n"), expect(), send("535 no\r\n"), expect(), send("221 bye\r\n")}),
+                    ehloThen("250 AUTH LOGIN\r\n", {send("334 VXNlcm5hbWU6\r\n"), expect(), send("535 no\r\n"),
+                                                    expect(), send("221 bye\r\n")}),
                     0, "EHLO tester\r\nAUTH LOGIN\r\n" + b64("me@x.cn") + "\r\nQUIT\r\n"},
-        ConnectCase{"PasswordRefused", "me@x.cn", "secret",
-                    ehloThen("250 AUTH LOGIN\r\n", {send("334 VXNlcm5hbWU6\r\n"), expect(), send("334 UGFzc3dvcmQ6\r\n"),
-                                                     expect(), send("535 bad\r\n"), expect(), send("221 bye\r\n")}),
-                    0, kLoginSteps + "QUIT\r\n"},
+        ConnectCase{
+            "PasswordRefused", "me@x.cn", "secret",
+            ehloThen("250 AUTH LOGIN\r\n", {send("334 VXNlcm5hbWU6\r\n"), expect(), send("334 UGFzc3dvcmQ6\r\n"),
+                                            expect(), send("535 bad\r\n"), expect(), send("221 bye\r\n")}),
+            0, kLoginSteps + "QUIT\r\n"},
         ConnectCase{"EarlyAcceptEndsExchange", "me@x.cn", "secret",
                     ehloThen("250 AUTH LOGIN\r\n", {send("235 fine\r\n"), expect(), send("221 bye\r\n")}), 1,
                     "EHLO tester\r\nAUTH LOGIN\r\nQUIT\r\n"},
@@ -130,13 +142,16 @@ INSTANTIATE_TEST_SUITE_P(
         ConnectCase{"ChallengeNeverComes", "me@x.cn", "secret", ehloThen("250 AUTH LOGIN\r\n", {}), 0,
                     "EHLO tester\r\nAUTH LOGIN\r\nQUIT\r\n"},
         ConnectCase{"SilentGreeting", "me@x.cn", "secret", {}, 0, "QUIT\r\n"},
-        ConnectCase{"TrickledReplies", "me@x.cn", "",
+        ConnectCase{"TrickledReplies",
+                    "me@x.cn",
+                    "",
                     {trickle("220-mx ready\r\n220 go\r\n", 25), expect(), trickle("250 hi\r\n", 60), expect(),
                      send("221 bye\r\n")},
-                    1, "HELO tester\r\nQUIT\r\n"},
+                    1,
+                    "HELO tester\r\nQUIT\r\n"},
         // The server hangs up: nothing can be awaited, so no QUIT is sent.
-        ConnectCase{"ClosedAfterEhlo", "me@x.cn", "secret", {send("220 ready\r\n"), expect(), hangUp()}, 0,
-                    "EHLO tester\r\n"}),
+        ConnectCase{
+            "ClosedAfterEhlo", "me@x.cn", "secret", {send("220 ready\r\n"), expect(), hangUp()}, 0, "EHLO tester\r\n"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(MailConnect, EndOfStreamFailsAtOnce) {
@@ -204,28 +219,44 @@ const Text kEnvelope = "MAIL FROM:<me@x.cn>\r\nRCPT TO:<a@x.cn>\r\nRCPT TO:<b@x.
 
 INSTANTIATE_TEST_SUITE_P(
     Branches, MailSendTest,
-    ::testing::Values(
-        SendCase{"SenderRefused",
-                 {expect(), send("550  sender not welcome \r\n"), expect(), send("250 reset\r\n")},
-                 MailError::Refused, "sender not welcome", "MAIL FROM:<me@x.cn>\r\nRSET\r\nQUIT\r\n"},
-        SendCase{"SecondRecipientRefused",
-                 {expect(), send("250 ok\r\n"), expect(), send("250 ok\r\n"), expect(),
-                  send("550-no such\r\n550 user b\r\n"), expect(), send("250 reset\r\n")},
-                 MailError::Refused, "user b", kEnvelope + "RSET\r\nQUIT\r\n"},
-        SendCase{"DataRefused",
-                 {expect(), send("250 ok\r\n"), expect(), send("250 ok\r\n"), expect(), send("250 ok\r\n"), expect(),
-                  send("554 no data\r\n"), expect(), send("250 reset\r\n")},
-                 MailError::Refused, "no data", kEnvelope + "DATA\r\nRSET\r\nQUIT\r\n"},
-        SendCase{"BareCodeRefusal",
-                 {expect(), send("550\r\n"), expect(), send("250 reset\r\n")}, MailError::Refused, "550",
-                 "MAIL FROM:<me@x.cn>\r\nRSET\r\nQUIT\r\n"},
-        // Silence after MAIL FROM: the wait fails, RSET is still sent and its reply awaited.
-        SendCase{"SilentAfterMailFrom", {expect()}, MailError::Timeout, gbk(u8"接收数据超时!"),
-                 "MAIL FROM:<me@x.cn>\r\nRSET\r\nQUIT\r\n"},
-        SendCase{"ClosedAfterMailFrom", {expect(), hangUp()}, MailError::ReceiveFailed, gbk(u8"接收数据失败!"),
-                 "MAIL FROM:<me@x.cn>\r\n"},
-        SendCase{"GarbledReply", {expect(), send("what?\r\n"), expect(), send("250 reset\r\n")},
-                 MailError::ReceiveFailed, gbk(u8"接收数据失败!"), "MAIL FROM:<me@x.cn>\r\nRSET\r\nQUIT\r\n"}),
+    ::testing::Values(SendCase{"SenderRefused",
+                               {expect(), send("550  sender not welcome \r\n"), expect(), send("250 reset\r\n")},
+                               MailError::Refused,
+                               "sender not welcome",
+                               "MAIL FROM:<me@x.cn>\r\nRSET\r\nQUIT\r\n"},
+                      SendCase{"SecondRecipientRefused",
+                               {expect(), send("250 ok\r\n"), expect(), send("250 ok\r\n"), expect(),
+                                send("550-no such\r\n550 user b\r\n"), expect(), send("250 reset\r\n")},
+                               MailError::Refused,
+                               "user b",
+                               kEnvelope + "RSET\r\nQUIT\r\n"},
+                      SendCase{"DataRefused",
+                               {expect(), send("250 ok\r\n"), expect(), send("250 ok\r\n"), expect(),
+                                send("250 ok\r\n"), expect(), send("554 no data\r\n"), expect(), send("250 reset\r\n")},
+                               MailError::Refused,
+                               "no data",
+                               kEnvelope + "DATA\r\nRSET\r\nQUIT\r\n"},
+                      SendCase{"BareCodeRefusal",
+                               {expect(), send("550\r\n"), expect(), send("250 reset\r\n")},
+                               MailError::Refused,
+                               "550",
+                               "MAIL FROM:<me@x.cn>\r\nRSET\r\nQUIT\r\n"},
+                      // Silence after MAIL FROM: the wait fails, RSET is still sent and its reply awaited.
+                      SendCase{"SilentAfterMailFrom",
+                               {expect()},
+                               MailError::Timeout,
+                               gbk(u8"接收数据超时!"),
+                               "MAIL FROM:<me@x.cn>\r\nRSET\r\nQUIT\r\n"},
+                      SendCase{"ClosedAfterMailFrom",
+                               {expect(), hangUp()},
+                               MailError::ReceiveFailed,
+                               gbk(u8"接收数据失败!"),
+                               "MAIL FROM:<me@x.cn>\r\n"},
+                      SendCase{"GarbledReply",
+                               {expect(), send("what?\r\n"), expect(), send("250 reset\r\n")},
+                               MailError::ReceiveFailed,
+                               gbk(u8"接收数据失败!"),
+                               "MAIL FROM:<me@x.cn>\r\nRSET\r\nQUIT\r\n"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 // The whole message, byte for byte, with Cc, Bcc, display names and a Chinese subject.
@@ -251,15 +282,21 @@ TEST(MailSend, MessageBytes) {
         "MAIL FROM:<me@x.cn>\r\nRCPT TO:<a@x.cn>\r\nRCPT TO:<b@x.cn>\r\nRCPT TO:<c@x.cn>\r\nRCPT TO:<d@x.cn>\r\n"
         "DATA\r\n"
         "From: me@x.cn\r\n"
-        "To: =?gb2312?B?" + gbk(u8"张三").toBase64() + "?= <a@x.cn>,b@x.cn\r\n"
+        "To: =?gb2312?B?" +
+        gbk(u8"张三").toBase64() +
+        "?= <a@x.cn>,b@x.cn\r\n"
         "Cc: Ops <c@x.cn>\r\n"
-        "Subject: =?gb2312?B?" + subject.toBase64() + "?=\r\n"
+        "Subject: =?gb2312?B?" +
+        subject.toBase64() +
+        "?=\r\n"
         "Date: Fri, 11 Dec 2026 09:05:07 +0800\r\n"
         "Reply-To: Desk <r@x.cn>\r\n"
         "MIME-Version: 1.0\r\n"
         "Content-type: text/plain; charset=\"gb2312\"\r\n"
         "Content-Transfer-Encoding: base64\r\n"
-        "\r\n" + body.toBase64() + "\r\n"
+        "\r\n" +
+        body.toBase64() +
+        "\r\n"
         "\r\n.\r\n"
         "QUIT\r\n";
     EXPECT_EQ(server.received(0), expected);

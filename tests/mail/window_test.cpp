@@ -15,7 +15,9 @@ using namespace mailtest;
 
 namespace {
 
-QString u(const char8_t* text) { return QString::fromUtf8(reinterpret_cast<const char*>(text)); }
+QString u(const char8_t* text) {
+    return QString::fromUtf8(reinterpret_cast<const char*>(text));
+}
 
 // Clicks 按钮1 and answers every box it opens, returning their texts.
 QStringList clickTestButton(app::Application& application) {
@@ -43,9 +45,10 @@ void fill(app::MainWindow& w, const char* server, const char* recipient) {
     w.编辑框5->setText(QString::fromLatin1(recipient));
 }
 
-const Script kAccepting = {send("220 ready\r\n"), expect(), send("250 hi\r\n"),  expect(), send("250 ok\r\n"),
-                           expect(),              send("250 ok\r\n"), expect(), send("354 go\r\n"),
-                           expect(),              send("250 queued\r\n"), expect(), send("221 bye\r\n")};
+const Script kAccepting = {send("220 ready\r\n"), expect(), send("250 hi\r\n"),     expect(),
+                           send("250 ok\r\n"),    expect(), send("250 ok\r\n"),     expect(),
+                           send("354 go\r\n"),    expect(), send("250 queued\r\n"), expect(),
+                           send("221 bye\r\n")};
 
 } // namespace
 

@@ -245,7 +245,8 @@ private:
     bool paceAllows(int64_t elapsedNs) const {
         if (m_capacity >= m_order.size())
             return true;
-        const uint64_t allowed = m_capacity / 2 + uint64_t(elapsedNs / 10000000) * m_capacity;
+        const uint64_t capacity = std::max<size_t>(m_capacity, 1);
+        const uint64_t allowed = std::max<uint64_t>(capacity / 2, 1) + uint64_t(elapsedNs / 10000000) * capacity;
         return m_next < allowed;
     }
 
@@ -297,13 +298,12 @@ private:
     void waitForInput(int timeoutMs) { waitUntil(int64_t(timeoutMs) * 1000000); }
 
     void waitUntil(int64_t leftNs) {
-        pollfd fds[8];
-        const size_t n = std::min<size_t>(m_fds.size(), 8);
-        for (size_t i = 0; i < n; ++i)
-            fds[i] = {m_fds[i].get(), POLLIN, 0};
+        std::vector<pollfd> fds;
+        for (const Fd& fd : m_fds)
+            fds.push_back({fd.get(), POLLIN, 0});
         leftNs = std::max<int64_t>(leftNs, 0);
         const timespec timeout{time_t(leftNs / kNs), long(leftNs % kNs)};
-        ppoll(fds, nfds_t(n), &timeout, nullptr);
+        ppoll(fds.data(), nfds_t(fds.size()), &timeout, nullptr);
     }
 
     // The error queue is read when a receive reports a pending error (the

@@ -6,9 +6,13 @@
 #include "platform/echo.h"
 #include "tests/monitor/netns_fixture.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTemporaryFile>
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -114,6 +118,42 @@ TEST(ResolveHosts, AddressesNamesBlanksAndFailures) {
         ip("127.0.0.2"), ip("127.0.0.3"), ip("127.0.0.1"), std::nullopt,    std::nullopt,
         std::nullopt,    ip("127.0.0.1"), ip("127.0.0.4"), ip("127.0.0.1"), std::nullopt};
     EXPECT_EQ(got, expected);
+}
+
+// Names whose resolver never answers: looked up together, they cost about
+// one resolver timeout (1 s here), not one per name. The lookups run in a
+// child with a resolv.conf of its own that points at a silent server on
+// 127.0.0.1.
+TEST(ResolveHosts, SilentResolverCostsAboutOneTimeoutForManyNames) {
+    if (qEnvironmentVariableIsSet("HW_SWEEP_RESOLVER_CHILD")) {
+        std::vector<platform::Text> names;
+        for (int i = 0; i < 16; ++i)
+            names.push_back("host" + platform::Text::number(i) + ".example");
+        QElapsedTimer clock;
+        clock.start();
+        const auto got = platform::echo::resolveHosts(names);
+        EXPECT_EQ(got, std::vector<std::optional<Address>>(names.size()));
+        EXPECT_LT(clock.elapsed(), 6000) << "the names were looked up one after another";
+        return;
+    }
+    if (qEnvironmentVariableIsEmpty("HW_NETNS_NAME"))
+        GTEST_SKIP() << "needs a namespace of its own";
+    const int dns = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(53);
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(dns, reinterpret_cast<const sockaddr*>(&at), sizeof(at)), 0);
+    QTemporaryFile conf;
+    ASSERT_TRUE(conf.open());
+    conf.write("nameserver 127.0.0.1\noptions timeout:1 attempts:1\n");
+    conf.flush();
+    const std::string command = "HW_SWEEP_RESOLVER_CHILD=1 unshare -m --propagation private sh -c 'mount --bind " +
+                                conf.fileName().toStdString() + " /etc/resolv.conf && exec \"$0\" " +
+                                "--gtest_filter=ResolveHosts.SilentResolverCostsAboutOneTimeoutForManyNames' " +
+                                QCoreApplication::applicationFilePath().toStdString();
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    close(dns);
 }
 
 } // namespace

@@ -91,7 +91,7 @@ row() { # row NAME COUNT BASE FIRST RESPONDER_RULE
     fstate="aborted: $(grep -v 'xmt/rcv' "$fp" | head -1 | cut -c1-60)"; fw="-"
   fi
   local ratio="-"
-  [ "$fw" != "-" ] && ratio="$(awk -v a="$ours" -v b="$fw" 'BEGIN { printf "%.2f", a / b }')"
+  [ "$fw" != "-" ] && ratio="$(awk -v a="$ours" -v b="$fw" 'BEGIN { printf "%.3f", a / b }')"
   printf '%-24s %7d %7s %8s %6s %6d %6d %8.1f   (%s; %s/%s, %.1f) %s\n' "$name" "$n" "$ours" "$fw" "$ratio" \
     "$wrong" "$missed" "$(awk -v k="$peak" 'BEGIN { print k / 1024 }')" "$proc" "$fwrong" "$fmissed" \
     "$(awk -v k="$fpeak" 'BEGIN { print k / 1024 }')" "$fstate"

@@ -4,7 +4,8 @@
 # a network namespace of its own that is deleted afterwards. Half-silent rows
 # drop the requests to odd addresses on the namespace's input hook; the
 # 500 ms rows silence the kernel and answer from bench/echo_responder.
-# SWEEP_RUNS (default 3) runs of every row.
+# SWEEP_RUNS (default 3) runs of every row; SWEEP_ROWS, a regular expression,
+# picks rows by name.
 set -euo pipefail
 B="$(cd "$1" && pwd)"
 check="$B/bench/sweep_check"
@@ -62,6 +63,7 @@ printf '%-24s %7s %7s %8s %6s %6s %6s %8s   %s\n' row hosts "ours s" "fping s" r
   "(ours: whole process s; fping: false/missed, peak MB)"
 row() { # row NAME COUNT BASE FIRST RESPONDER_RULE
   local name="$1" n="$2" base="$3" first="$4" rule="$5"
+  [[ "$name" =~ ${SWEEP_ROWS:-.} ]] || return 0
   local h="$work/hosts" f="$work/faults" fp="$work/fping.out"
   hosts "$h" "$n" "$base" "$first"
   if [ -n "$rule" ]; then

@@ -218,10 +218,12 @@ private:
                 blockedSince = 0;
             } else if (r < 0) {
                 // The kernel has no room for now: read, wait a moment, retry.
-                if (blockedSince == 0)
+                if (blockedSince == 0) {
                     blockedSince = now;
-                else if (now - blockedSince > m_timeoutNs)
+                } else if (now - blockedSince > m_timeoutNs) {
                     m_state[m_next++] = Failed;
+                    blockedSince = 0;
+                }
                 drain(false);
                 waitForInput(1);
                 continue;
@@ -254,7 +256,9 @@ private:
     // entry is a fault), -1 when the kernel asks to wait.
     int sendBatch() {
         const size_t channel = m_next / kSeqSpace;
-        const size_t end = std::min({m_order.size(), m_next + kBatch, (channel + 1) * kSeqSpace});
+        // A batch's immediate replies must fit the receive buffer until the next read.
+        const size_t batch = std::clamp<size_t>(m_capacity / 2, 1, kBatch);
+        const size_t end = std::min({m_order.size(), m_next + batch, (channel + 1) * kSeqSpace});
         const unsigned count = unsigned(end - m_next);
         for (unsigned k = 0; k < count; ++k) {
             const size_t p = m_next + k;

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryFile>
+#include <algorithm>
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -91,6 +92,19 @@ TEST_P(EchoTest, ManyHostsHalfSilentBeyondOneSequenceSpace) {
     EXPECT_EQ(wrong, 0u);
 }
 
+TEST_P(EchoTest, LateBurstIntoAnUnforcedReceiveBuffer) {
+    // Without CAP_NET_ADMIN the receive buffer is only what net.core.rmem_max
+    // allows; 20,000 replies that come back together 300 ms late must fit.
+    sysctl("net.ipv4.icmp_echo_ignore_all", "1");
+    Responder responder(QStringList{QStringLiteral("127.3.0.0/16=300")});
+    Targets targets;
+    for (uint32_t i = 0; i < 20000; ++i)
+        targets.push_back(htonl(0x7F030000u + i));
+    WithoutCapability noAdmin(CAP_NET_ADMIN);
+    const auto got = verdicts(echo(targets));
+    EXPECT_EQ(std::count(got.begin(), got.end(), 1), 20000);
+}
+
 INSTANTIATE_TEST_SUITE_P(SocketKinds, EchoTest, ::testing::Values(EchoService::Ping, EchoService::Raw),
                          [](const auto& p) { return p.param == EchoService::Ping ? "Ping" : "Raw"; });
 
@@ -98,7 +112,7 @@ class NoEchoServiceTest : public netns::Fixture {};
 
 TEST_F(NoEchoServiceTest, NeitherSocketKindGivesNoServiceAndNoAnswers) {
     usePingSockets(false);
-    netns::WithoutRawCapability noRaw;
+    netns::WithoutCapability noRaw(CAP_NET_RAW);
     const auto r = platform::echo::echoAll({ip("127.0.0.1"), std::nullopt}, 1000);
     EXPECT_EQ(r.service, EchoService::None);
     EXPECT_EQ(verdicts(r), (std::vector<int>{0, 0}));

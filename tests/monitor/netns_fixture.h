@@ -74,25 +74,28 @@ private:
     QProcess m_process;
 };
 
-// Takes CAP_NET_RAW out of this thread's effective set (it stays permitted,
-// so it comes back afterwards).
-class WithoutRawCapability {
+// Takes a capability out of this thread's effective set (it stays
+// permitted, so it comes back afterwards; programs it starts have it).
+class WithoutCapability {
 public:
-    WithoutRawCapability() { EXPECT_TRUE(set(false)) << "capset failed"; }
-    ~WithoutRawCapability() { set(true); }
+    explicit WithoutCapability(int capability) : m_capability(capability) {
+        EXPECT_TRUE(set(false)) << "capset failed";
+    }
+    ~WithoutCapability() { set(true); }
 
 private:
-    static bool set(bool on) {
+    bool set(bool on) const {
         __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
         __user_cap_data_struct data[2]{};
         if (syscall(SYS_capget, &header, data) != 0)
             return false;
         if (on)
-            data[0].effective |= 1u << CAP_NET_RAW;
+            data[0].effective |= 1u << m_capability;
         else
-            data[0].effective &= ~(1u << CAP_NET_RAW);
+            data[0].effective &= ~(1u << m_capability);
         return syscall(SYS_capset, &header, data) == 0;
     }
+    int m_capability;
 };
 
 } // namespace netns

@@ -11,7 +11,9 @@
 // through IP_RECVERR on the socket's error queue and make it a fault.
 
 #include "platform/echo.h"
+
 #include "platform/codepage.h"
+#include <QCoreApplication>
 
 #include <algorithm>
 #include <cerrno>
@@ -486,11 +488,16 @@ EchoResult echoAll(const std::vector<std::optional<Address>>& targets, int timeo
 }
 
 Text noServiceMessage() {
-    return codepage::gbk(
-        u8"无法发送ICMP回显请求：本程序既不能打开ICMP数据报套接字，也不能打开原始套接字，所以每台主机都会显示为故障。\n"
-        u8"解决办法（任选其一）：\n"
-        u8"1. 允许本用户的组使用ICMP数据报套接字：sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"\n"
-        u8"2. 给程序文件授予原始套接字权限：setcap cap_net_raw+ep 程序文件");
+    QString program = QStringLiteral("程序文件");
+    if (QCoreApplication::instance())
+        program = QCoreApplication::applicationFilePath();
+    return codepage::fromUnicode(
+        QStringLiteral("无法发送ICMP回显请求：本程序既不能打开ICMP数据报套接字，也不能打开原始套接字，"
+                       "所以每台主机都会显示为故障。\n"
+                       "解决办法（任选其一，需要管理员权限）：\n"
+                       "1. 允许用户的组使用ICMP数据报套接字：sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"\n"
+                       "2. 给程序授予原始套接字权限：setcap cap_net_raw+ep ") +
+        program);
 }
 
 std::unique_ptr<EchoChecker> makeSystemEchoChecker() {

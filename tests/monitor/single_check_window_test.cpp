@@ -4,9 +4,12 @@
 #include "app/application.h"
 #include "tests/monitor/netns_fixture.h"
 
+#include <QApplication>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -49,6 +52,29 @@ TEST_F(SingleCheckWindow, SilentHostsInRedAsTypedThenAllClearInGreen) {
 
     EXPECT_EQ(check(QString()), QStringLiteral("所有主机正常"));
     EXPECT_EQ(colour(), QColor(0, 255, 0));
+}
+
+TEST_F(SingleCheckWindow, WithoutEchoServiceTheOperatorIsToldOnceAndEveryHostIsFaulty) {
+    usePingSockets(false);
+    WithoutCapability noRaw(CAP_NET_RAW);
+    int boxes = 0;
+    QString text;
+    // Closes every box that opens, from inside its modal loop.
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            ++boxes;
+            text = box->text();
+            box->accept();
+        }
+    });
+    closer.start(10);
+    EXPECT_EQ(check(QStringLiteral("127.0.0.1\nlocalhost")), QStringLiteral("127.0.0.1\nlocalhost"));
+    EXPECT_EQ(check(QStringLiteral("127.0.0.1")), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(colour(), QColor(255, 0, 0));
+    EXPECT_EQ(boxes, 1);
+    EXPECT_TRUE(text.contains(QStringLiteral("ping_group_range"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("cap_net_raw"))) << text.toStdString();
 }
 
 } // namespace

@@ -68,7 +68,7 @@ row() { # row NAME COUNT BASE FIRST RESPONDER_RULE
   hosts "$h" "$n" "$base" "$first"
   if [ -n "$rule" ]; then
     nsx sysctl -qw net.ipv4.icmp_echo_ignore_all=1
-    nsx "$responder" 600 "$rule" >"$work/responder.out" &
+    ip netns exec "$ns" "$responder" 600 "$rule" >"$work/responder.out" &
     rpid=$!
     for _ in $(seq 50); do grep -q ready "$work/responder.out" 2>/dev/null && break; sleep 0.1; done
   fi

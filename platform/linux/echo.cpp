@@ -245,12 +245,13 @@ private:
     }
 
     // Where the receive buffer is small, a burst of late replies must not
-    // outrun it: then sending is held to about one buffer per 10 ms.
+    // outrun it, even while this thread is kept off the processor for a
+    // while: then sending is held to about one buffer per 50 ms.
     bool paceAllows(int64_t elapsedNs) const {
         if (m_capacity >= m_order.size())
             return true;
         const uint64_t capacity = std::max<size_t>(m_capacity, 1);
-        const uint64_t allowed = std::max<uint64_t>(capacity / 2, 1) + uint64_t(elapsedNs / 10000000) * capacity;
+        const uint64_t allowed = std::max<uint64_t>(capacity / 2, 1) + uint64_t(elapsedNs / 50000000) * capacity;
         return m_next < allowed;
     }
 

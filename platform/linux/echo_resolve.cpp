@@ -43,7 +43,9 @@ std::optional<Address> lookUp(const std::string& name) {
 
 } // namespace
 
-std::vector<std::optional<Address>> resolveHosts(const std::vector<Text>& hosts, int maxConcurrent) {
+namespace {
+
+std::vector<std::optional<Address>> resolve(const std::vector<Text>& hosts, int maxConcurrent) {
     std::vector<std::optional<Address>> out(hosts.size());
     // Each distinct name is looked up once; the lookups run on a small pool.
     std::unordered_map<std::string, std::vector<size_t>> pending;
@@ -89,6 +91,20 @@ std::vector<std::optional<Address>> resolveHosts(const std::vector<Text>& hosts,
         for (size_t i : pending.at(*names[k]))
             out[i] = found[k];
     return out;
+}
+
+} // namespace
+
+std::vector<std::optional<Address>> resolveHosts(const std::vector<Text>& hosts, int maxConcurrent) {
+    try {
+        return resolve(hosts, maxConcurrent);
+    } catch (...) { // out of memory for a huge list: nothing resolved
+        try {
+            return std::vector<std::optional<Address>>(hosts.size());
+        } catch (...) {
+            return {};
+        }
+    }
 }
 
 } // namespace platform::echo

@@ -3,6 +3,7 @@
 
 #include "monitor/host_sweep.h"
 #include "platform/codepage.h"
+#include "tests/support/fake_controls.h"
 
 #include <gtest/gtest.h>
 #include <set>
@@ -41,28 +42,8 @@ TEST(SplitText, Cases) {
     EXPECT_EQ(monitor::SplitText("a,,b", ","), (std::vector<Text>{"a", "", "b"}));
 }
 
-class FakeBox : public platform::TextBox {
-public:
-    Text text() const override { return m_text; }
-    void setText(const Text& text) override {
-        m_text = text;
-        ++writes;
-    }
-    void setTextColour(quint32 bgr) override {
-        colour = bgr;
-        ++colourWrites;
-    }
-    Text m_text;
-    int writes = 0;
-    int colourWrites = 0;
-    quint32 colour = 0; // black
-};
-
-class FakeMessageBox : public platform::MessageBox {
-public:
-    void show(const Text& text) override { shown.push_back(text); }
-    std::vector<Text> shown;
-};
+using FakeBox = fakes::TextBox;
+using FakeMessageBox = fakes::MessageBox;
 
 // Answers for the hosts in `up`, exactly as typed.
 class FakeEcho : public platform::echo::EchoChecker {

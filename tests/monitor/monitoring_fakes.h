@@ -1,7 +1,7 @@
 #pragma once
 // In-memory controls and a timer on a hand-driven clock, for the monitoring tests.
 
-#include "platform/controls.h"
+#include "tests/support/fake_controls.h"
 
 #include <QtGlobal>
 #include <algorithm>
@@ -11,32 +11,6 @@ namespace monitoring_test {
 
 struct Clock {
     qint64 now = 0;
-};
-
-class FakeTextBox final : public platform::TextBox {
-public:
-    platform::Text text() const override { return m_text; }
-    void setText(const platform::Text& text) override { m_text = text; }
-    void setTextColour(quint32 bgr) override { colour = bgr; }
-    quint32 colour = 0;
-
-private:
-    platform::Text m_text;
-};
-
-class FakeCheckBox final : public platform::CheckBox {
-public:
-    int checked() const override { return m_checked; }
-    void setChecked(int checked) override { m_checked = checked != 0 ? 1 : 0; }
-
-private:
-    int m_checked = 0;
-};
-
-class FakeMessageBox final : public platform::MessageBox {
-public:
-    void show(const platform::Text& text) override { shown.push_back(text); }
-    std::vector<platform::Text> shown;
 };
 
 // Follows the three period rules of platform::Timer. Time only moves when the
@@ -74,23 +48,9 @@ private:
     qint64 m_due = 0;
 };
 
-struct FakeWindow {
-    explicit FakeWindow(Clock& clock) : timer(clock) {
-        controls.编辑框1 = &box1;
-        controls.编辑框2 = &box2;
-        controls.编辑框3 = &box3;
-        controls.编辑框4 = &box4;
-        controls.编辑框5 = &box5;
-        controls.编辑框6 = &box6;
-        controls.选择框1 = &check1;
-        controls.时钟1 = &timer;
-        controls.messageBox = &messageBox;
-    }
-    FakeTextBox box1, box2, box3, box4, box5, box6;
-    FakeCheckBox check1;
+struct FakeWindow : fakes::Window {
+    explicit FakeWindow(Clock& clock) : timer(clock) { controls.时钟1 = &timer; }
     FakeTimer timer;
-    FakeMessageBox messageBox;
-    platform::Controls controls;
 };
 
 } // namespace monitoring_test

@@ -1,7 +1,7 @@
 #pragma once
 // Controls without a window, and a program folder of its own per test.
 
-#include "platform/controls.h"
+#include "tests/support/fake_controls.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -28,44 +28,20 @@ inline void PrintTo(const QByteArray& bytes, std::ostream* os) {
 
 namespace settings_test {
 
-class FakeBox final : public platform::TextBox {
-public:
-    platform::Text text() const override { return m_text; }
-    void setText(const platform::Text& text) override { m_text = text; }
-    void setTextColour(quint32) override {}
+using FakeMessageBox = fakes::MessageBox;
 
-private:
-    platform::Text m_text;
-};
-
-class FakeMessageBox final : public platform::MessageBox {
-public:
-    void show(const platform::Text& text) override { shown.append(text); }
-    QList<platform::Text> shown;
-};
-
-struct FakeWindow {
-    FakeBox boxes[5];
-    FakeMessageBox messageBox;
-    platform::Controls controls;
-
-    FakeWindow() {
-        controls.编辑框1 = &boxes[0];
-        controls.编辑框2 = &boxes[1];
-        controls.编辑框3 = &boxes[2];
-        controls.编辑框4 = &boxes[3];
-        controls.编辑框5 = &boxes[4];
-        controls.messageBox = &messageBox;
-    }
+// The five boxes that the settings fill and save.
+struct FakeWindow : fakes::Window {
     QList<platform::Text> texts() const {
         QList<platform::Text> out;
-        for (const FakeBox& b : boxes)
-            out.append(b.text());
+        for (const fakes::TextBox* b : {&box1, &box2, &box3, &box4, &box5})
+            out.append(b->text());
         return out;
     }
     void setTexts(const QList<platform::Text>& texts) {
+        fakes::TextBox* boxes[] = {&box1, &box2, &box3, &box4, &box5};
         for (int i = 0; i < 5; ++i)
-            boxes[i].setText(texts.value(i));
+            boxes[i]->setText(texts.value(i));
     }
 };
 

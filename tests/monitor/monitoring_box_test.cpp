@@ -3,6 +3,7 @@
 // An empty 编辑框2 makes the mail fail before any connection, and an empty
 // 编辑框1 makes the sweep send nothing, so this needs no network.
 
+#include "tests/support/wait_for.h"
 #include "app/application.h"
 
 #include <gtest/gtest.h>
@@ -72,14 +73,6 @@ private:
     std::vector<qint64> m_holdMs;
     QTimer m_poll;
 };
-
-bool waitFor(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < timeoutMs)
-        QTest::qWait(10);
-    return done();
-}
 
 TEST(MonitoringFailureBox, ATickDueWhileTheBoxIsOpenWaitsUntilItIsClosedAndBoxesNeverStack) {
     QTemporaryDir dir;

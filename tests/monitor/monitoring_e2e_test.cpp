@@ -3,6 +3,7 @@
 // server on 127.0.0.1:25. Runs only inside the network namespace that ctest
 // makes for it (tests/support/in_netns.sh).
 
+#include "tests/support/wait_for.h"
 #include "app/application.h"
 
 #include <gtest/gtest.h>
@@ -33,14 +34,6 @@ namespace {
 const QString kAccount = QStringLiteral("watcher@example.test");
 const QString kPassword = QStringLiteral("s3cret");
 const QString kRecipient = QStringLiteral("ops@example.test");
-
-bool waitFor(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < timeoutMs)
-        QTest::qWait(10);
-    return done();
-}
 
 // Echo requests to these addresses are dropped on the way in, so they never answer.
 bool silence(const QStringList& addresses) {

@@ -12,7 +12,7 @@ PACKAGES=(
   fonts-wqy-microhei at-spi2-core
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb x11-utils imagemagick xdotool
+  xvfb x11-utils imagemagick xdotool openbox dbus-daemon python3-pyatspi gir1.2-atspi-2.0
   iproute2 nftables fping procps util-linux libcap2-bin
   python3 python3-aiosmtpd
 )

@@ -51,14 +51,17 @@ void Sweeper::HostSweep() {
     }
 
     // The list is written once: the window could not show the steps between.
+    // Each fault is appended as if to the box itself: to an empty list it is
+    // the whole text, so a blank entry at the head leaves no empty line.
     platform::Text faults;
     bool any = false;
     for (size_t i = 0; i < hosts.size(); ++i) {
         if (i < result.answered.size() && result.answered[i])
             continue;
-        if (any)
-            faults += "\r\n";
-        faults += hosts[i];
+        if (faults.isEmpty())
+            faults = hosts[i];
+        else
+            faults += "\r\n" + hosts[i];
         any = true;
     }
     if (any) {

@@ -92,6 +92,8 @@ TEST_F(SweepTest, FaultListInListOrderAsTyped) {
         {"all answer", "a\r\nb", {"a", "b"}, ""},
         {"silent ones in order", "a\r\nb\r\nc\r\nd", {"b"}, "a\r\nc\r\nd"},
         {"blank line is a faulty entry", "a\r\n\r\nb", {"a", "b"}, ""},
+        {"blank entry after a fault", "x\r\n\r\na", {"a"}, "x\r\n"},
+        {"blank entry heading the faults", "\r\nx\r\na", {"a"}, "x"},
         {"trailing line break adds no entry", "a\r\n", {"a"}, ""},
         {"duplicate listed twice", "x\r\na\r\nx", {"a"}, "x\r\nx"},
         {"surrounding blanks kept", " x \r\na", {"a"}, " x "},

@@ -267,7 +267,7 @@ TEST(MailSend, MessageBytes) {
     rest.insert(rest.end(), {expect(), send("354 go\r\n"), expect(), send("250 queued\r\n")});
     ScriptedServer server({helloThen(rest)});
     const Text subject = gbk(u8"网络监控邮件");
-    const Text body = gbk(u8"主机 10.0.0.1 无响应");
+    const Text body = gbk(u8"主机 127.0.0.1 无响应");
     {
         auto client = makeClient();
         ASSERT_EQ(client->MailConnect(kServer, 25, "", "", kTimeoutMs), 1);

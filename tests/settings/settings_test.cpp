@@ -59,8 +59,8 @@ TEST(LoadSettings, FilesAndTheBoxesTheyFill) {
         {"no file", false, {}, {empty, empty, empty, empty, empty}},
         {"no mail section",
          true,
-         "[IP]\r\nIP=10.0.0.1%0D%0A10.0.0.2\r\n",
-         {"10.0.0.1\r\n10.0.0.2", empty, empty, empty, empty}},
+         "[IP]\r\nIP=127.0.0.1%0D%0A127.0.0.2\r\n",
+         {"127.0.0.1\r\n127.0.0.2", empty, empty, empty, empty}},
         {"a missing key",
          true,
          "[IP]\nIP=h\n[mail]\nserver=smtp.example\nsend=me@example\nrec=you@example\n",
@@ -88,11 +88,11 @@ TEST(LoadSettings, FilesAndTheBoxesTheyFill) {
          {empty, "smtp.example", "  a  ", " p ", "\"r"}},
         {"legacy raw list",
          true,
-         "[IP]\r\nIP=10.0.0.1\r\n10.0.0.2\r\n\r\nhost-a\r\n\r\n[mail]\r\nserver=s\r\n",
-         {"10.0.0.1\r\n10.0.0.2\r\n\r\nhost-a", "s", empty, empty, empty}},
+         "[IP]\r\nIP=127.0.0.1\r\n127.0.0.2\r\n\r\nhost-a\r\n\r\n[mail]\r\nserver=s\r\n",
+         {"127.0.0.1\r\n127.0.0.2\r\n\r\nhost-a", "s", empty, empty, empty}},
         {"legacy raw list up to the next key, less comments",
          true,
-         "[IP]\nIP=a\n b \n; 10.0.0.9\nc\nother=1\nd\n",
+         "[IP]\nIP=a\n b \n; 127.0.0.9\nc\nother=1\nd\n",
          {"a\r\n b \r\nc", empty, empty, empty, empty}},
         {"percent signs that are no escape", true, "[IP]\nIP=50%off%2\n", {"50%off%2", empty, empty, empty, empty}},
         {"bytes that are not valid GBK",
@@ -151,10 +151,10 @@ TEST(SaveSettings, KeepsEveryOtherLineAsItWas) {
                                         "Lang = zh\n"
                                         "\n"
                                         "[ip]\n"
-                                        "Ip=10.0.0.1\n"
-                                        "10.0.0.2\n"
+                                        "Ip=127.0.0.1\n"
+                                        "127.0.0.2\n"
                                         "; a host for later\n"
-                                        "10.0.0.3\n"
+                                        "127.0.0.3\n"
                                         "\n"
                                         "Other=1\n"
                                         "[MAIL]\n"
@@ -199,8 +199,8 @@ TEST(SaveSettings, AddressListsRoundTrip) {
     const Text lines[] = {
         "",
         " ",
-        "10.0.0.1",
-        "  10.0.0.2  ",
+        "127.0.0.1",
+        "  127.0.0.2  ",
         "host-a.example",
         "[x]",
         "[IP]",

@@ -92,7 +92,7 @@ private:
     } while (0)
 
 QString typedList() {
-    return QStringLiteral("10.0.0.1\n\n  主机 a  \n[x]\nk=v\n;\n");
+    return QStringLiteral("127.0.0.1\n\n  主机 a  \n[x]\nk=v\n;\n");
 }
 
 } // namespace
@@ -121,7 +121,7 @@ TEST(SettingsWindow, SaveIntoAReadOnlyFolderShowsTheBoxAndKeepsTheOldFile) {
     PrivateTmpfs tmpfs;
     MOUNT_OR_SKIP(tmpfs, dir.path(), "size=256k,mode=0755");
     const QString ini = dir.filePath(QStringLiteral("set.ini"));
-    const QByteArray old = "[IP]\r\nIP=10.0.0.1\r\n[mail]\r\nserver=old.example\r\n";
+    const QByteArray old = "[IP]\r\nIP=127.0.0.1\r\n[mail]\r\nserver=old.example\r\n";
     ASSERT_TRUE(writeFile(ini, old));
     ASSERT_TRUE(tmpfs.makeReadOnly());
 
@@ -140,7 +140,7 @@ TEST(SettingsWindow, SaveIntoAFullFileSystemShowsTheBoxAndKeepsTheOldFile) {
     PrivateTmpfs tmpfs;
     MOUNT_OR_SKIP(tmpfs, dir.path(), "size=64k,mode=0755");
     const QString ini = dir.filePath(QStringLiteral("set.ini"));
-    const QByteArray old = "[IP]\r\nIP=10.0.0.1\r\n[mail]\r\nserver=old.example\r\n";
+    const QByteArray old = "[IP]\r\nIP=127.0.0.1\r\n[mail]\r\nserver=old.example\r\n";
     ASSERT_TRUE(writeFile(ini, old));
     {
         QFile filler(dir.filePath(QStringLiteral("filler")));

@@ -54,7 +54,7 @@ QPlainTextEdit* multiLineBox(QWidget* parent, const char* name, QRect geometry) 
     edit->setObjectName(QString::fromUtf8(name));
     edit->setGeometry(geometry);
     QFont font = edit->font();
-    font.setPixelSize(12);
+    font.setPointSize(9); // 12 pixels at 96 dots per inch
     font.setWeight(QFont::Normal);
     font.setItalic(false);
     font.setUnderline(false);

@@ -8,6 +8,7 @@
 #include "platform/controls.h"
 
 #include <QString>
+#include <QTextCharFormat>
 
 class QCheckBox;
 class QLineEdit;
@@ -36,6 +37,9 @@ public:
 
 private:
     QPlainTextEdit* m_edit;
+    // The colour is also carried by the text itself, so that it reaches the
+    // accessibility interface as the text's foreground, not only the screen.
+    QTextCharFormat m_format;
 };
 
 class WidgetCheckBox final : public CheckBox {

@@ -9,6 +9,8 @@
 #include <QMessageBox>
 #include <QPalette>
 #include <QPlainTextEdit>
+#include <QTextCursor>
+#include <QTextDocument>
 
 namespace platform {
 
@@ -37,10 +39,30 @@ Text MultiLineTextBox::text() const {
 void MultiLineTextBox::setText(const Text& text) {
     QString s = codepage::toUnicode(text);
     s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    m_edit->setPlainText(s);
+    m_edit->setPlainText(QString()); // a new document: no undo steps, scrolled to the top
+    m_edit->setCurrentCharFormat(m_format);
+    if (s.isEmpty())
+        return;
+    QTextDocument* doc = m_edit->document();
+    doc->setUndoRedoEnabled(false);
+    QTextCursor(doc).insertText(s, m_format);
+    doc->setUndoRedoEnabled(true);
+    QTextCursor start(doc);
+    m_edit->setTextCursor(start);
 }
 
-void MultiLineTextBox::setTextColour(quint32 bgr) { setWidgetTextColour(m_edit, bgr); }
+void MultiLineTextBox::setTextColour(quint32 bgr) {
+    setWidgetTextColour(m_edit, bgr);
+    m_format.setForeground(m_edit->palette().color(QPalette::Active, QPalette::Text));
+    if (!m_edit->document()->isEmpty()) {
+        QTextCursor all(m_edit->document());
+        all.select(QTextCursor::Document);
+        all.mergeCharFormat(m_format);
+    }
+    QTextCharFormat typing = m_edit->currentCharFormat();
+    typing.setForeground(m_format.foreground());
+    m_edit->setCurrentCharFormat(typing);
+}
 
 int WidgetCheckBox::checked() const { return m_box->isChecked() ? 1 : 0; }
 

@@ -120,7 +120,8 @@ TEST_F(MainWindowTest, EveryControlHasItsKindParentGeometryAndCaption) {
             auto* e = qobject_cast<QPlainTextEdit*>(c);
             ASSERT_NE(e, nullptr);
             EXPECT_TRUE(e->toPlainText().isEmpty());
-            EXPECT_EQ(e->font().pixelSize(), 12);
+            EXPECT_EQ(e->font().pointSize(), 9);
+            EXPECT_EQ(QFontInfo(e->font()).pixelSize(), 12);
             EXPECT_EQ(e->font().weight(), QFont::Normal);
             EXPECT_FALSE(e->font().italic() || e->font().underline() || e->font().strikeOut());
             EXPECT_EQ(e->lineWrapMode(), QPlainTextEdit::WidgetWidth);
@@ -261,7 +262,16 @@ TEST_F(MainWindowTest, ControlOperationsSpeakGbkAndCrlf) {
     c.编辑框6->setTextColour(platform::kRed);
     EXPECT_EQ(w.编辑框6->palette().color(QPalette::Active, QPalette::Text), QColor(255, 0, 0));
     EXPECT_EQ(w.编辑框6->palette().color(QPalette::Inactive, QPalette::Text), QColor(255, 0, 0));
+    // The colour is the text's own too, as screen readers see it.
+    c.编辑框6->setText(QByteArray("127.0.0.2\r\n127.0.0.3"));
+    QAccessibleTextInterface* text = QAccessible::queryAccessibleInterface(w.编辑框6)->textInterface();
+    ASSERT_NE(text, nullptr);
+    int start = 0, end = 0;
+    EXPECT_TRUE(text->attributes(12, &start, &end).contains(QStringLiteral("color:rgb(255,0,0)")))
+        << text->attributes(12, &start, &end).toStdString();
+    EXPECT_EQ(w.编辑框6->textCursor().position(), 0);
     c.编辑框6->setTextColour(platform::kGreen);
+    EXPECT_TRUE(text->attributes(0, &start, &end).contains(QStringLiteral("color:rgb(0,255,0)")));
     EXPECT_EQ(w.编辑框6->palette().color(QPalette::Active, QPalette::Text), QColor(0, 255, 0));
     c.编辑框6->setTextColour(0x00112233);
     EXPECT_EQ(w.编辑框6->palette().color(QPalette::Active, QPalette::Text), QColor(0x33, 0x22, 0x11));

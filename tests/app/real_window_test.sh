@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The real program on a virtual X display with a window manager, as an
 # operator meets it: the window's size and place, its accessible tree, a
-# screenshot, and Esc ending it with exit code 0 without saving anything.
+# single check driven through that tree (inside a network namespace, where
+# tests/support/in_netns.sh runs it), a screenshot, and Esc ending it with
+# exit code 0 without saving anything.
 # real_window_test.sh PROGRAM SCREENSHOT_DIR
 set -uo pipefail
 program="$1"; shots="$2"
@@ -30,6 +32,15 @@ export DISPLAY="$display"
 for _ in $(seq 100); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
 xwininfo -root >/dev/null 2>&1 || fail "Xvfb did not start on $display"
 if command -v openbox >/dev/null; then openbox >/dev/null 2>&1 & wm=$!; sleep 0.5; fi
+
+# Inside the namespace the test runs in, echo requests to 127.0.0.2 vanish.
+if [ -n "${HW_NETNS_NAME:-}" ]; then
+  nft -f - <<'NFT' || fail "nft"
+table inet hw_real_window {
+  chain input { type filter hook input priority 0; ip daddr 127.0.0.2 icmp type echo-request drop; }
+}
+NFT
+fi
 
 export HW_WORK="$work" HW_SHOTS="$shots" HW_HERE="$here"
 dbus-run-session -- bash -c '
@@ -76,6 +87,11 @@ dbus-run-session -- bash -c '
     grep -qF "$want" <<<"$tree" || fail "accessible tree lacks \"$want\""
   done
   echo "accessible tree: all six edit boxes, five buttons and the check box are named"
+
+  # A single check driven through the accessibility interface alone.
+  if [ -n "${HW_NETNS_NAME:-}" ]; then
+    /usr/bin/python3 "$HW_HERE/atspi_single_check.py" 127.0.0.2 127.0.0.1 || fail "single check through AT-SPI"
+  fi
 
   mkdir -p "$HW_SHOTS"
   xdotool windowactivate --sync "$win" 2>/dev/null || true

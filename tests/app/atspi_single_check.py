@@ -1,0 +1,70 @@
+"""Drives the running program through the accessibility interface alone, as
+an assistive tool would: types an address list into 编辑框1, presses 单次检测,
+and reads the fault list and its colour back from 编辑框6.
+
+atspi_single_check.py SILENT_HOST ANSWERING_HOST"""
+import sys
+import time
+
+import pyatspi
+
+
+def find(node, role, name):
+    try:
+        if node.getRoleName() == role and node.name == name:
+            return node
+        children = [node.getChildAtIndex(i) for i in range(node.childCount)]
+    except Exception:
+        return None
+    for child in children:
+        hit = find(child, role, name)
+        if hit is not None:
+            return hit
+    return None
+
+
+def application(name, seconds):
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        desktop = pyatspi.Registry.getDesktop(0)
+        for i in range(desktop.childCount):
+            app = desktop.getChildAtIndex(i)
+            if app is not None and app.name == name:
+                return app
+        time.sleep(0.2)
+    raise SystemExit("no accessible application named " + name)
+
+
+def check(app, hosts, want_text, want_colour):
+    box1 = find(app, "text", "地址列表")
+    box6 = find(app, "text", "故障IP列表")
+    button = find(app, "push button", "单次检测")
+    box1.queryEditableText().setTextContents("\n".join(hosts))
+    action = button.queryAction()
+    names = [action.getName(i) for i in range(action.nActions)]
+    action.doAction(names.index("Press") if "Press" in names else 0)
+    text = box6.queryText()
+    deadline = time.time() + 10
+    while time.time() < deadline:
+        got = text.getText(0, -1)
+        if got == want_text:
+            break
+        time.sleep(0.1)
+    attributes = text.getAttributes(0)[0]
+    print(f"{hosts} -> {got!r} [{attributes}]")
+    if got != want_text:
+        raise SystemExit(f"编辑框6 shows {got!r}, not {want_text!r}")
+    if "fg-color:" + want_colour not in attributes:
+        raise SystemExit(f"编辑框6 is not coloured {want_colour}: {attributes}")
+
+
+def main():
+    silent, answering = sys.argv[1], sys.argv[2]
+    app = application("hostwatch", 15)
+    check(app, [answering, silent, answering], silent, "255,0,0")
+    check(app, [answering], "所有主机正常", "0,255,0")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

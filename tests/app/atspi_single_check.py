@@ -8,6 +8,8 @@ import time
 
 import pyatspi
 
+from atspi_dump import find_app
+
 
 def find(node, role, name):
     try:
@@ -21,18 +23,6 @@ def find(node, role, name):
         if hit is not None:
             return hit
     return None
-
-
-def application(name, seconds):
-    deadline = time.time() + seconds
-    while time.time() < deadline:
-        desktop = pyatspi.Registry.getDesktop(0)
-        for i in range(desktop.childCount):
-            app = desktop.getChildAtIndex(i)
-            if app is not None and app.name == name:
-                return app
-        time.sleep(0.2)
-    raise SystemExit("no accessible application named " + name)
 
 
 def check(app, hosts, want_text, want_colour):
@@ -60,7 +50,9 @@ def check(app, hosts, want_text, want_colour):
 
 def main():
     silent, answering = sys.argv[1], sys.argv[2]
-    app = application("hostwatch", 15)
+    app = find_app("hostwatch", time.time() + 15)
+    if app is None:
+        raise SystemExit("no accessible application named hostwatch")
     check(app, [answering, silent, answering], silent, "255,0,0")
     check(app, [answering], "所有主机正常", "0,255,0")
     return 0

@@ -1,8 +1,9 @@
 """Drives the running program through the accessibility interface alone, as
-an assistive tool would: types an address list into 编辑框1, presses 单次检测,
-and reads the fault list and its colour back from 编辑框6.
+an assistive tool would: reads back what was typed on the keyboard into the
+focused 编辑框1, types address lists into it, presses 单次检测, and reads the
+fault list and its colour back from 编辑框6.
 
-atspi_single_check.py SILENT_HOST ANSWERING_HOST"""
+atspi_single_check.py SILENT_HOST ANSWERING_HOST TYPED_TEXT"""
 import sys
 import time
 
@@ -49,12 +50,18 @@ def check(app, hosts, want_text, want_colour):
 
 
 def main():
-    silent, answering = sys.argv[1], sys.argv[2]
+    silent, answering, typed = sys.argv[1], sys.argv[2], sys.argv[3]
     app = find_app("hostwatch", time.time() + 15)
     if app is None:
         raise SystemExit("no accessible application named hostwatch")
+    got = find(app, "text", "地址列表").queryText().getText(0, -1)
+    if got != typed:
+        raise SystemExit(f"keys typed at start reached 编辑框1 as {got!r}, not {typed!r}")
     check(app, [answering, silent, answering], silent, "255,0,0")
     check(app, [answering], "所有主机正常", "0,255,0")
+    # Left on screen for the screenshot: a blank entry and a silent host
+    # listed twice, in red.
+    check(app, [answering, silent, "", answering, silent], "\n".join([silent, "", silent]), "255,0,0")
     return 0
 
 

@@ -88,15 +88,16 @@ dbus-run-session -- bash -c '
   done
   echo "accessible tree: all six edit boxes, five buttons and the check box are named"
 
-  # A single check driven through the accessibility interface alone.
-  if [ -n "${HW_NETNS_NAME:-}" ]; then
-    /usr/bin/python3 "$HW_HERE/atspi_single_check.py" 127.0.0.2 127.0.0.1 || fail "single check through AT-SPI"
-  fi
-
-  mkdir -p "$HW_SHOTS"
+  # Keys typed at start go to 编辑框1; then a single check driven through the
+  # accessibility interface alone.
   xdotool windowactivate --sync "$win" 2>/dev/null || true
   xdotool type --delay 20 "127.0.0.1"
   sleep 0.5
+  if [ -n "${HW_NETNS_NAME:-}" ]; then
+    /usr/bin/python3 "$HW_HERE/atspi_single_check.py" 127.0.0.2 127.0.0.1 127.0.0.1 || fail "single check through AT-SPI"
+  fi
+
+  mkdir -p "$HW_SHOTS"
   import -window root "$HW_SHOTS/main_window.png"
   echo "screenshot: $HW_SHOTS/main_window.png"
 

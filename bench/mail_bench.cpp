@@ -21,7 +21,7 @@ namespace {
 platform::Text alertBody() {
     QString text;
     for (int i = 1; i <= 20; ++i)
-        text += QStringLiteral("10.0.0.%1\r\n").arg(i);
+        text += QStringLiteral("127.0.0.%1\r\n").arg(i);
     return platform::codepage::fromUnicode(text);
 }
 

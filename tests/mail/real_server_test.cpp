@@ -116,7 +116,7 @@ TEST_F(RealServer, MonitoringMailsWithPlain) {
     m_window.setMail("127.0.0.1", "me@x.cn", "s3cret", "ops@x.cn");
     QString faults;
     for (int i = 1; i <= 12; ++i)
-        faults += u(u8"主机 10.0.0.%1 无应答\r\n").arg(i);
+        faults += u(u8"主机 127.0.0.%1 无应答\r\n").arg(i);
     const platform::Text body = platform::codepage::fromUnicode(faults);
     mail::MailNotifier notifier(m_window.controls);
     EXPECT_EQ(notifier.SendMonitorMail(body), 1);
